@@ -1,0 +1,1 @@
+# ARM applets: ExternalProject glue goes here
