@@ -22,9 +22,10 @@
   *(.text .text.*)
   *(.rodata .rodata.*)
   HIDDEN(__applet_forbidden_start = .);
-  /* static constructors and destructors: the phone runs none */
-  *(.init_array .init_array.* .ctors .ctors.* .fini_array .fini_array.* .dtors .dtors.*)
-  *(.preinit_array .init .fini)
+  /* static constructors and destructors: the phone runs none; KEEP, or --gc-sections would
+     drop them without a word and leave their objects unconstructed */
+  KEEP(*(.init_array .init_array.* .ctors .ctors.* .fini_array .fini_array.* .dtors .dtors.*))
+  KEEP(*(.preinit_array .init .fini))
   /* unwind tables, which only exceptions would need */
   *(.ARM.exidx .ARM.exidx.* .ARM.extab .ARM.extab.* .eh_frame .eh_frame_hdr .gcc_except_table)
   /* procedure linkage: an applet imports nothing */
