@@ -212,7 +212,12 @@ std::optional<uint32_t> Cpu::call(uint32_t address, std::span<const uint32_t> ar
   if (e != UC_ERR_OK && !halted()) {
     Fault f;
     f.kind = e == UC_ERR_INSN_INVALID ? FaultKind::Cpu : FaultKind::Memory;
-    f.what = std::string(uc_strerror(e));
+    if (e == UC_ERR_INSN_INVALID) {
+      auto insn = read32(stopped_at);
+      f.what = "undefined instruction" + (insn ? " " + hex(*insn) : std::string()) + " at " + hex(stopped_at);
+    } else {
+      f.what = std::string(uc_strerror(e));
+    }
     f.pc = stopped_at;
     if (hooks_.annotate) hooks_.annotate(f, stopped_at);
     raise(std::move(f));

@@ -17,8 +17,9 @@ std::string hex(uint32_t v) {
   return buf;
 }
 
-std::string plural(size_t n, const char* word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+std::string plural(size_t n, const std::string& word) {
+  const bool sibilant = !word.empty() && word.back() == 's';
+  return std::to_string(n) + " " + word + (n == 1 ? "" : sibilant ? "es" : "s");
 }
 
 class Run {
