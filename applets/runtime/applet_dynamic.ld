@@ -20,7 +20,9 @@
 /DISCARD/ : { *(.comment) *(.note .note.*) *(.interp) *(.gnu.hash) *(.gnu.version*) }
 
 ASSERT(ELF_BEGIN == 0, "ELF_BEGIN must be the first byte of the image")
-ASSERT(__applet_data_end == __applet_data_start || DEFINED(APPLET_INITIALISED_DATA),
+/* an applet with initialised data says so with --defsym=APPLET_INITIALISED_DATA=1 */
+PROVIDE_HIDDEN(APPLET_INITIALISED_DATA = 0);
+ASSERT(__applet_data_end == __applet_data_start || APPLET_INITIALISED_DATA != 0,
        "initialised data in an applet that declared none")
 ASSERT(__applet_forbidden_end == __applet_forbidden_start,
        "constructors, unwind tables, PLT, TLS or interworking glue in an applet image")
