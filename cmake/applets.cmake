@@ -28,6 +28,7 @@ ExternalProject_Add(applets_arm
     "-DCMAKE_TOOLCHAIN_FILE=${kit_root}/cmake/arm-none-eabi.cmake"
     "-DAPPLET_OUTPUT_DIR=${KIT_APPLET_DIR}"
   BUILD_ALWAYS ON
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${kit_applet_images}
   USES_TERMINAL_BUILD ON)

@@ -7,7 +7,7 @@
 /*
  * One read-only segment begins the image: ELF_BEGIN, the initial values of initialised data
  * (used in place, since the phone's block is writable), then code and constants. The
- * markers let the asserts below find things that must not be there.
+ * markers let the asserts in applet_dynamic.ld find what must not be there.
  */
 .text 0 : ALIGN(4)
 {
