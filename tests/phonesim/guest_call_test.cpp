@@ -80,6 +80,8 @@ struct GuardCase {
   const char* what;
 };
 
+void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
+
 class GuardTest : public GuestCallTest, public ::testing::WithParamInterface<GuardCase> {};
 
 TEST_P(GuardTest, StopsTheRunWithAReport) {

@@ -7,6 +7,8 @@ struct LockCase {
   const char* what;  // empty: no fault
 };
 
+void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
+
 class SchedLockTest : public GuestTest, public ::testing::WithParamInterface<LockCase> {};
 
 TEST_P(SchedLockTest, Misuse) {

@@ -15,6 +15,8 @@ struct PluginImage {
   const char* file;    // file name in the applet folder
 };
 
+inline void PrintTo(const PluginImage& p, std::ostream* os) { *os << p.file; }
+
 inline std::string image_name(const ::testing::TestParamInfo<PluginImage>& info) {
   std::string n = info.param.file;
   for (char& c : n)
