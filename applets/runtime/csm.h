@@ -167,12 +167,14 @@ inline WideString* csm_name(const MainCsm& csm) { return const_cast<WideString*>
 // restores its own return address and branches to kill_data, which branches to the free
 // routine, which returns to the firmware. Written as a naked routine because a C++ tail call
 // is only a hope of the optimiser, not a promise.
+// A naked routine holds plain assembly only, so the service number is written out there.
+static_assert(fw_free_address_number == 0x8015);
 #define CSM_SELF_UNLOAD_ROUTINE(name)                                            \
   [[gnu::naked, gnu::noinline, gnu::used]] static void name() asm(#name);        \
   static void name() {                                                           \
-    asm volatile("push    {r4, lr}\n\t"    /* keeps the stack 8-byte aligned */  \
-                 "bl      fw_free_address\n\t"                                   \
-                 "mov     r1, r0\n\t"                                            \
+    asm volatile("push    {r4, lr}\n\t"    /* a SWI may change lr; r4 keeps */   \
+                 "swi     0x8015\n\t"      /* the stack 8-byte aligned */        \
+                 "mov     r1, r0\n\t"      /* fw_free_address */                 \
                  "ldr     r0, 1f\n\t"                                            \
                  "pop     {r4, lr}\n\t"                                          \
                  "b       kill_data\n"                                           \
