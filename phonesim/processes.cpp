@@ -94,14 +94,12 @@ std::optional<uint32_t> Simulator::dispatch_message(ProcessInfo& p, int16_t code
   std::memcpy(m + 8, &data, 4);
   cpu_->write(msg, m, sizeof m);
 
-  const uint32_t pid = p.id;
   const uint32_t saved = current_process_word();
   cpu_->write32(layout::kProcessQueue + 4, p.record);
   const uint32_t args[2] = {p.record, msg};
   std::optional<uint32_t> r = handler_call(handler, args);
   if (halted()) return std::nullopt;
   cpu_->write32(layout::kProcessQueue + 4, saved);
-  (void)pid;
   end_asked_processes();
   return r;
 }

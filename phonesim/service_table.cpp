@@ -10,13 +10,14 @@ uint32_t ServiceCall::arg(unsigned i) {
   if (failed()) return 0;
   std::optional<uint32_t> v = sim.cpu().arg(i);
   if (!v) {
-    fail(FaultKind::Memory, "argument " + std::to_string(i + 1) + " lies outside the stack (sp " +
-                                std::to_string(sim.cpu().sp()) + ")");
+    char sp[16];
+    std::snprintf(sp, sizeof sp, "0x%08X", sim.cpu().sp());
+    fail(FaultKind::Memory, "argument " + std::to_string(i + 1) + " lies outside the stack (sp " + sp + ")");
     return 0;
   }
   if (i >= args_read_) {
-    for (unsigned k = args_read_; k < i; ++k) extra_.push_back(sim.cpu().arg(k).value_or(0));
-    extra_.push_back(*v);
+    for (unsigned k = args_read_; k < i; ++k) read_.push_back(sim.cpu().arg(k).value_or(0));
+    read_.push_back(*v);
     args_read_ = i + 1;
   }
   return *v;

@@ -32,9 +32,9 @@ class ServiceCall {
   // Argument i of the call (r0-r3, then the caller's stack). A bad stack address raises a fault
   // and yields 0, after which the handler's result is ignored.
   uint32_t arg(unsigned i);
-  // Values read past the entry's declared arguments (wsprintf's values) are traced too.
-  unsigned args_read() const { return args_read_; }
-  const std::vector<uint32_t>& extra_args() const { return extra_; }
+  // Every argument read so far, in order; the trace shows them all, so that the values a
+  // variadic service (fw_wsprintf) consumed appear beside its fixed arguments.
+  const std::vector<uint32_t>& read_args() const { return read_; }
 
   // Stops the run; the handler should return at once.
   void fail(FaultKind kind, std::string what);
@@ -44,7 +44,7 @@ class ServiceCall {
 
  private:
   unsigned args_read_ = 0;
-  std::vector<uint32_t> extra_;
+  std::vector<uint32_t> read_;
 };
 
 using ServiceFn = std::function<uint32_t(ServiceCall&)>;

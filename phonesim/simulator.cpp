@@ -143,7 +143,7 @@ void Simulator::on_swi(uint32_t number, uint32_t pc) {
   if (halted()) return;
   if (e->returns) cpu_->set_result(result);
   if (TraceRecord* t = trace_.find(seq)) {
-    const std::vector<uint32_t>& read = call.extra_args();
+    const std::vector<uint32_t>& read = call.read_args();
     t->argc = uint8_t(std::min<size_t>(std::max<size_t>(e->argc, read.size()), t->args.size()));
     for (size_t i = e->argc; i < t->argc; ++i) t->args[i] = read[i];
     t->result = result;
