@@ -1,7 +1,8 @@
 // Builds ELF32 applet images for tests from a plain description: header fields, program
 // headers, byte blocks at file offsets (segment data, dynamic segment, section data) and an
-// optional section header table. Nothing is derived or fixed up behind the description's
-// back, so broken images are described as easily as sound ones.
+// optional section header table. Apart from the section name table, nothing is derived or
+// fixed up behind the description's back, so broken images are described as easily as sound
+// ones.
 #pragma once
 
 #include <cstdint>
