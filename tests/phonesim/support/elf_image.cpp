@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "elf_fixture.h"
+
 namespace testing_elf {
 
 void put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
@@ -15,55 +17,32 @@ uint32_t get32(std::span<const uint8_t> v, size_t at) {
   return x;
 }
 
-static void put16(std::vector<uint8_t>& v, size_t at, uint16_t x) { std::memcpy(v.data() + at, &x, 2); }
-
+// The images are laid out as the simulator's tests need them (header, program headers, then
+// each segment's data in order) and written by the shared fixture builder.
 std::vector<uint8_t> Image::build() const {
+  namespace ef = elf_fixture;
   std::vector<Segment> all = segments;
   if (!relocs.empty()) {
-    Segment dyn;
-    dyn.type = 2;
-    dyn.vaddr = dynamic_vaddr;
-    dyn.flags = 4;
-    std::vector<uint8_t>& d = dyn.data;
-    put32(d, 0, 17);  // DT_REL
-    put32(d, 4, dynamic_vaddr + 24);
-    put32(d, 8, 18);  // DT_RELSZ
-    put32(d, 12, uint32_t(8 * relocs.size()));
-    put32(d, 16, 0);
-    put32(d, 20, 0);
-    for (size_t i = 0; i < relocs.size(); ++i) {
-      put32(d, 24 + 8 * i, relocs[i].offset);
-      put32(d, 28 + 8 * i, relocs[i].type);
-    }
-    dyn.memsz = 0;
-    all.push_back(dyn);
+    std::vector<Elf32_Rel> table;
+    for (const Reloc& r : relocs) table.push_back({r.offset, r.type});
+    const std::vector<Elf32_Dyn> entries = {
+        {DT_REL, dynamic_vaddr + 24}, {DT_RELSZ, uint32_t(sizeof(Elf32_Rel) * table.size())}, {DT_NULL, 0}};
+    all.push_back({PT_DYNAMIC, dynamic_vaddr, ef::concat({ef::bytes_of(entries), ef::bytes_of(table)}), 0,
+                   ef::PF_R});
   }
-  std::vector<uint8_t> f(52, 0);
-  f[0] = 0x7F, f[1] = 'E', f[2] = 'L', f[3] = 'F', f[4] = 1, f[5] = 1, f[6] = 1;
-  put16(f, 16, 2);
-  put16(f, 18, machine);
-  put32(f, 20, 1);
-  put32(f, 24, entry);
-  put32(f, 28, 52);
-  put16(f, 40, 52);
-  put16(f, 42, 32);
-  put16(f, 44, uint16_t(all.size()));
-  f.resize(52 + 32 * all.size());
-  for (size_t i = 0; i < all.size(); ++i) {
-    const Segment& s = all[i];
-    const size_t h = 52 + 32 * i;
-    const uint32_t offset = uint32_t(f.size());
-    f.insert(f.end(), s.data.begin(), s.data.end());
-    put32(f, h, s.type);
-    put32(f, h + 4, offset);
-    put32(f, h + 8, s.vaddr);
-    put32(f, h + 12, s.vaddr);
-    put32(f, h + 16, uint32_t(s.data.size()));
-    put32(f, h + 20, s.type == 1 && s.memsz == 0 ? uint32_t(s.data.size()) : s.memsz);
-    put32(f, h + 24, s.flags);
-    put32(f, h + 28, 4);
+  ef::ImageDesc desc;
+  const uint32_t phoff = sizeof(Elf32_Ehdr);
+  desc.header = ef::arm_header(entry, phoff, uint16_t(all.size()), 0, 0);
+  desc.header.e_machine = machine;
+  uint32_t offset = phoff + uint32_t(sizeof(Elf32_Phdr) * all.size());
+  for (const Segment& s : all) {
+    const uint32_t filesz = uint32_t(s.data.size());
+    const uint32_t memsz = s.type == PT_LOAD && s.memsz == 0 ? filesz : s.memsz;
+    desc.phdrs.push_back(ef::phdr(s.type, offset, s.vaddr, filesz, memsz, s.flags));
+    desc.blobs.push_back({offset, s.data});
+    offset += filesz;
   }
-  return f;
+  return ef::build(desc);
 }
 
 uint32_t guest_symbol(std::span<const uint8_t> blob, uint32_t symbol) { return get32(blob, 16 + 4 * symbol); }
