@@ -13,7 +13,7 @@ namespace {
 // size describes a truncated file.
 void place(Bytes& image, std::uint64_t offset, const void* src, std::size_t n)
 {
-    if (offset >= image.size())
+    if (n == 0 || offset >= image.size())  // an empty block may have no storage at all
         return;
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, image.size() - offset));
     std::memcpy(image.data() + offset, src, n);
