@@ -115,6 +115,15 @@ const HeapBlock* Heap::quarantined_containing(uint32_t address) const {
   return holding(quarantine_, address);
 }
 
+const HeapBlock* Heap::quarantined_overlapping(uint32_t address, uint32_t n) const {
+  if (n == 0) return nullptr;
+  if (const HeapBlock* b = holding(quarantine_, address)) return b;
+  // Otherwise only a block that starts inside the range can overlap it.
+  auto it = quarantine_.upper_bound(address);
+  if (it != quarantine_.end() && it->first - address < n) return &it->second;
+  return nullptr;
+}
+
 std::vector<HeapBlock> Heap::live() const {
   std::vector<HeapBlock> out;
   for (const auto& [a, b] : live_) out.push_back(b);

@@ -43,6 +43,8 @@ class Heap {
   const HeapBlock* find_live(uint32_t address) const;        // block starting at address
   const HeapBlock* containing(uint32_t address) const;       // live block holding address
   const HeapBlock* quarantined_containing(uint32_t address) const;
+  // A released image block sharing any byte with [address, address + n).
+  const HeapBlock* quarantined_overlapping(uint32_t address, uint32_t n) const;
 
   std::vector<HeapBlock> live() const;
   // A mark is a point in the allocation order; live_since(mark) are the blocks allocated after

@@ -161,8 +161,14 @@ void Simulator::service_fault(ServiceCall& call, FaultKind kind, std::string wha
   cpu_->raise(std::move(f));
 }
 
+// The host's reads and writes of guest memory pass unicorn's page permissions by, so released
+// image blocks are checked here, over the whole range.
+bool Simulator::touches_released(uint32_t address, size_t n) const {
+  return heap_.quarantined_overlapping(address, uint32_t(std::min<size_t>(n, UINT32_MAX))) != nullptr;
+}
+
 bool Simulator::read_guest(ServiceCall& call, uint32_t address, void* out, size_t n, const char* what) {
-  if (n && heap_.quarantined_containing(address)) {
+  if (touches_released(address, n)) {
     call.fail(FaultKind::ReleasedImage, std::string("reads ") + what + " at " + hex(address) +
                                             ", inside " + describe_address(address));
     return false;
@@ -177,7 +183,7 @@ bool Simulator::read_guest(ServiceCall& call, uint32_t address, void* out, size_
 
 bool Simulator::write_guest(ServiceCall& call, uint32_t address, const void* data, size_t n,
                             const char* what) {
-  if (n && (heap_.quarantined_containing(address) || heap_.quarantined_containing(address + n - 1))) {
+  if (touches_released(address, n)) {
     call.fail(FaultKind::ReleasedImage, std::string("writes ") + what + " at " + hex(address) +
                                             ", inside " + describe_address(address));
     return false;

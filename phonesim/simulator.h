@@ -123,6 +123,7 @@ class Simulator {
   void run_later(uint32_t routine) { run_later_.push_back(routine); }
 
  private:
+  bool touches_released(uint32_t address, size_t n) const;
   Simulator() = default;
   Status init(const SimulatorOptions& options);
 

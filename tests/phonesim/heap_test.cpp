@@ -67,6 +67,12 @@ TEST(Heap, ImageBlocksArePageAlignedAndNeverHandedOutAgain) {
   EXPECT_EQ(heap.find_live(image)->reserved, 1024u);
   ASSERT_TRUE(heap.free(image));
   EXPECT_NE(heap.quarantined_containing(image + 700), nullptr);
+  // A range is caught by any byte it shares with the released block, not only by its start.
+  EXPECT_NE(heap.quarantined_overlapping(image - 4, 8), nullptr);
+  EXPECT_NE(heap.quarantined_overlapping(image - 16, 2048), nullptr);
+  EXPECT_EQ(heap.quarantined_overlapping(image - 4, 4), nullptr);
+  EXPECT_EQ(heap.quarantined_overlapping(image + 1024, 64), nullptr);
+  EXPECT_EQ(heap.quarantined_overlapping(image, 0), nullptr);
   for (uint32_t b; (b = heap.alloc(8, "filler")) != 0;) EXPECT_FALSE(b >= image && b < image + 1024);
   auto again = heap.free(image);
   ASSERT_FALSE(again);
